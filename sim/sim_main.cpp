@@ -288,12 +288,14 @@ class Host {
       // On a real line a byte is there only once its ten bits have passed.
       lineFreeNs_ = std::max(readAt, lineFreeNs_) + byteNs_;
       for (const SimReply& reply : model_.Feed(std::string_view(data + i, 1))) {
-        Serve(reply, lineFreeNs_);
+        // Stored before the acknowledgement goes out, as a device that acknowledges a save
+        // would: whoever sees ":S" back may read the file at once.
         if (reply.saved && !options_.state.empty() &&
             !WriteState(options_.state, model_.Settings())) {
           std::fprintf(stderr, "%s: --state %s: could not be written: %s\n", kProgram,
                        options_.state.c_str(), std::strerror(errno));
         }
+        Serve(reply, lineFreeNs_);
       }
     }
   }

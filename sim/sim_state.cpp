@@ -7,6 +7,7 @@ namespace velkorin {
 namespace {
 
 using nlohmann::json;
+using nlohmann::ordered_json;
 
 std::string DottedQuad(std::uint32_t a) {
   return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
@@ -72,7 +73,7 @@ std::string SimStateToJson(const GatewaySettings& s) {
   char mac[18];
   std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", s.mac[0], s.mac[1], s.mac[2],
                 s.mac[3], s.mac[4], s.mac[5]);
-  json j = json::object();
+  ordered_json j = ordered_json::object();  // keys in the order of the record
   j["mac"] = mac;
   j["ipAddress"] = DottedQuad(s.ipAddress);
   j["subnetMask"] = DottedQuad(s.subnetMask);
