@@ -1,7 +1,8 @@
 // The serial port on Windows: the communications API, synchronous, with the port time-outs
 // doing the waiting.
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <mmsystem.h>
 
 #include <cstdio>
 
