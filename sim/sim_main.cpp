@@ -36,7 +36,9 @@ constexpr const char* kUsage =
     "usage: velkorin-sim [--link PATH] [--state FILE] [--line-rate BAUD] [--turnaround MS]\n"
     "                    [--fault LETTER:KIND[:ARG]]...\n"
     "  faults: silent badsum wrongletter truncate:N surplus:N lower garbage delay:MS\n"
-    "          split:N:MS hangup[:N] parity:HH   (LETTER one of O P Q Y Z S)\n";
+    "          split:N:MS hangup[:N] parity:HH   (LETTER one of O P Q Y Z S)\n"
+    "  Prints the terminal's path first, serves until SIGINT or SIGTERM, exits 0. After a\n"
+    "  hangup the terminal is closed for good (the --link dangles) until the signal.\n";
 
 struct Options {
   std::string link;
@@ -276,6 +278,11 @@ class Host {
         }
         if (n > 0)
           Take(buffer, static_cast<std::size_t>(n));
+      } else if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // We hold the terminal side ourselves, so this means the terminal itself is gone:
+        // carry on as after a hang-up instead of spinning on it.
+        terminal_.Close();
+        std::fprintf(stderr, "%s: the terminal went away; waiting for a signal\n", kProgram);
       }
     }
     return 0;
