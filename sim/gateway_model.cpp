@@ -109,7 +109,7 @@ GatewaySettings DefaultSimSettings() {
   return s;
 }
 
-std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error) {
+std::optional<PlannedFault> ParseFault(std::string_view text, std::string& error) {
   const std::vector<std::string_view> parts = SplitColons(text);
   if (parts.size() < 2) {
     error = "expected LETTER:KIND[:ARG]";
@@ -119,8 +119,8 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error) {
     error = "the letter must be one of O, P, Q, Y, Z, S";
     return std::nullopt;
   }
-  FaultSpec spec;
-  spec.letter = parts[0][0];
+  PlannedFault planned;
+  planned.letter = parts[0][0];
   const auto known = std::find_if(std::begin(kKinds), std::end(kKinds),
                                   [&](const KindName& k) { return k.name == parts[1]; });
   if (known == std::end(kKinds)) {
@@ -129,7 +129,7 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error) {
             "split:N:MS, hangup[:N], parity:HH)";
     return std::nullopt;
   }
-  Fault& f = spec.fault;
+  Fault& f = planned.fault;
   f.kind = known->kind;
   const std::size_t args = parts.size() - 2;
   auto wrongArgs = [&](const char* form) {
@@ -168,7 +168,7 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error) {
       }
       break;
     case FaultKind::Parity:
-      if (spec.letter != 'Q' && spec.letter != 'Z') {
+      if (planned.letter != 'Q' && planned.letter != 'Z') {
         error = "parity applies to the serial block only (Q or Z)";
         return std::nullopt;
       }
@@ -179,13 +179,13 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error) {
       f.count = ParseHexField(parts[2]);
       break;
   }
-  return spec;
+  return planned;
 }
 
 GatewayModel::GatewayModel(const GatewaySettings& settings) : settings_(settings) {}
 
 void GatewayModel::AddFault(char letter, const Fault& fault) {
-  const auto same = std::find_if(faults_.begin(), faults_.end(), [&](const FaultSpec& f) {
+  const auto same = std::find_if(faults_.begin(), faults_.end(), [&](const PlannedFault& f) {
     return f.letter == letter && f.fault.kind == fault.kind;
   });
   if (same != faults_.end()) {
@@ -196,7 +196,7 @@ void GatewayModel::AddFault(char letter, const Fault& fault) {
 }
 
 const Fault* GatewayModel::FindFault(char letter, FaultKind kind) const {
-  for (const FaultSpec& f : faults_) {
+  for (const PlannedFault& f : faults_) {
     if (f.letter == letter && f.fault.kind == kind)
       return &f.fault;
   }

@@ -32,14 +32,14 @@ struct Fault {
   std::uint32_t ms = 0;
 };
 
-struct FaultSpec {
+struct PlannedFault {
   char letter = 0;
   Fault fault;
 };
 
 // Parses "LETTER:KIND[:ARG]" as given on the command line, e.g. "Q:split:5:100". On failure the
 // result is empty and `error` says what is wrong.
-std::optional<FaultSpec> ParseFault(std::string_view text, std::string& error);
+std::optional<PlannedFault> ParseFault(std::string_view text, std::string& error);
 
 // A run of reply bytes and the pause before it, in milliseconds.
 struct ReplyChunk {
@@ -83,7 +83,7 @@ class GatewayModel {
 
   GatewaySettings settings_;
   std::string frame_;
-  std::vector<FaultSpec> faults_;
+  std::vector<PlannedFault> faults_;
 };
 
 }  // namespace velkorin

@@ -45,7 +45,7 @@ struct Options {
   std::string state;
   std::uint32_t lineRate = 0;  // 0: bytes pass at once
   std::uint32_t turnaroundMs = 0;
-  std::vector<FaultSpec> faults;
+  std::vector<PlannedFault> faults;
 };
 
 int BadArgument(const std::string& argument, const std::string& why) {
@@ -395,7 +395,7 @@ int Main(int argc, char** argv) {
     return BadArgument("--state " + options.state, error);
   }
   GatewayModel model(settings);
-  for (const FaultSpec& f : options.faults)
+  for (const PlannedFault& f : options.faults)
     model.AddFault(f.letter, f.fault);
 
   if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {

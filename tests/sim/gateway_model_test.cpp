@@ -173,10 +173,10 @@ TEST(GatewayModel, EveryFault) {
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.fault);
     std::string error;
-    const auto spec = ParseFault(c.fault, error);
-    ASSERT_TRUE(spec) << error;
+    const auto planned = ParseFault(c.fault, error);
+    ASSERT_TRUE(planned) << error;
     GatewayModel model;
-    model.AddFault(spec->letter, spec->fault);
+    model.AddFault(planned->letter, planned->fault);
     const std::vector<SimReply> replies = model.Feed(c.command);
     ASSERT_EQ(replies.size(), 1u);
     const SimReply& r = replies[0];
@@ -211,9 +211,9 @@ TEST(GatewayModel, FaultsCombineAndTheLastOfAKindWins) {
   GatewayModel model;
   std::string error;
   for (const char* f : {"Z:delay:10", "Z:delay:40", "Z:garbage", "Z:split:1:20", "Z:parity:09"}) {
-    const auto spec = ParseFault(f, error);
-    ASSERT_TRUE(spec) << f << ": " << error;
-    model.AddFault(spec->letter, spec->fault);
+    const auto planned = ParseFault(f, error);
+    ASSERT_TRUE(planned) << f << ": " << error;
+    model.AddFault(planned->letter, planned->fault);
   }
   const SimReply r = model.Feed(BuildSerialCommand(DefaultSimSettings())).at(0);
   ASSERT_EQ(r.chunks.size(), 2u);
