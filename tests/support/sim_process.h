@@ -121,17 +121,21 @@ class ChildProcess {
   }
 
   // Everything the child wrote to stderr (when captured), read to its end.
-  std::string Stderr() {
+  std::string Stderr() { return ReadToEnd(err_); }
+  // The rest of what the child wrote to stdout, read to its end.
+  std::string Stdout() { return ReadToEnd(out_); }
+
+ private:
+  static std::string ReadToEnd(int fd) {
     std::string text;
     char buffer[512];
     ssize_t n;
-    while (err_ >= 0 && (n = read(err_, buffer, sizeof buffer)) > 0) {
+    while (fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0) {
       text.append(buffer, static_cast<std::size_t>(n));
     }
     return text;
   }
 
- private:
   pid_t pid_ = -1;
   int out_ = -1;
   int err_ = -1;
