@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs the Windows serial test under Wine with the native simulated gateway as the far end: the
+# Runs a Windows program under Wine with the native simulated gateway as the far end: the
 # simulator's terminal becomes COM42 of the Wine prefix through a dosdevices symlink.
-# Usage: run_wine_sim.sh WINE TEST_EXE VELKORIN_SIM
+# Usage: run_wine_sim.sh WINE VELKORIN_SIM EXE [ARGS...]
 set -euo pipefail
-wine=$1 test_exe=$2 sim=$3
+wine=$1 sim=$2
+shift 2
 
 if [ ! -x "$sim" ]; then
   echo "velkorin-sim not found at $sim;" \
@@ -29,7 +30,7 @@ fi
 echo "simulated gateway on $terminal as COM42"
 
 status=0
-VELKORIN_TEST_COM=COM42 "$wine" "$test_exe" || status=$?
+VELKORIN_TEST_COM=COM42 "$wine" "$@" || status=$?
 
 kill -TERM "$sim_pid"
 sim_status=0
