@@ -11,33 +11,14 @@
 #include "app/instance_lock_posix.h"
 #include "app/startup.h"
 #include "test_platform.h"
+#include "tests/support/scratch.h"
 
 namespace velkorin {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    Set(value);
-  }
-  ~ScopedEnvironment() { Set(old_); }
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 TEST(InstanceLockPath, IsPerUserInTheRuntimeFolderElseInTheTemporaryFolder) {
   testing::ScopedInstanceFolder runtime;  // sets XDG_RUNTIME_DIR to a folder of ours

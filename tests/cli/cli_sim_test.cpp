@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/messages.h"
+#include "tests/support/scratch.h"
 #include "tests/support/sim_process.h"
 
 namespace velkorin {
@@ -18,18 +19,7 @@ namespace {
 using testing::ChildProcess;
 using Json = nlohmann::json;
 
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/velkorin-cli-XXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 Json ReadJsonFile(const std::string& path) {
   std::ifstream in(path);

@@ -1,4 +1,5 @@
 #include "ports/sysfs_ports.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -13,26 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder that goes away with the test.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "velkorin-ports-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::TempDir;
 
 void WriteFile(const fs::path& file, const std::string& text) {
   fs::create_directories(file.parent_path());

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "tests/support/scratch.h"
 
 namespace velkorin {
 namespace {
@@ -70,28 +71,7 @@ GatewaySettings SampleSettings() {
   return s;
 }
 
-// Sets an environment variable (or removes it, for nullopt) until the end of the scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    Set(value);
-  }
-  ~ScopedEnvironment() { Set(old_); }
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 class IniStoreTest : public ::testing::Test {
  protected:

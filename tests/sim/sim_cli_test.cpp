@@ -14,6 +14,7 @@
 #include "serial/serial_link.h"
 #include "sim/gateway_model.h"
 #include "sim/sim_state.h"
+#include "tests/support/scratch.h"
 #include "tests/support/sim_process.h"
 
 namespace velkorin {
@@ -22,18 +23,7 @@ namespace {
 using testing::ChildProcess;
 using testing::MonotonicMs;
 
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/velkorin-sim-XXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testing::TempDir;
 
 std::string ReadFile(const std::string& path) {
   std::stringstream text;
