@@ -5,17 +5,24 @@
 namespace velkorin {
 namespace {
 
-std::string MacQuery(const GatewaySettings&) { return BuildMacQuery(); }
-std::string NetworkQuery(const GatewaySettings&) { return BuildNetworkQuery(); }
-std::string SerialQuery(const GatewaySettings&) { return BuildSerialQuery(); }
-std::string SaveCommand(const GatewaySettings&) { return BuildSaveCommand(); }
+std::string MacQuery(const GatewaySettings&) {
+  return BuildMacQuery();
+}
+std::string NetworkQuery(const GatewaySettings&) {
+  return BuildNetworkQuery();
+}
+std::string SerialQuery(const GatewaySettings&) {
+  return BuildSerialQuery();
+}
+std::string SaveCommand(const GatewaySettings&) {
+  return BuildSaveCommand();
+}
 
 constexpr std::array<ExchangeStep, 3> kReadSteps{{
     {'O', 200, kMacBlockLength, 1000, MacQuery, DecodeMacBlock, &ExchangeView::ShowMac},
     {'P', 200, kNetworkBlockLength, 1000, NetworkQuery, DecodeNetworkBlock,
      &ExchangeView::ShowNetwork},
-    {'Q', 200, kSerialBlockLength, 1000, SerialQuery, DecodeSerialBlock,
-     &ExchangeView::ShowSerial},
+    {'Q', 200, kSerialBlockLength, 1000, SerialQuery, DecodeSerialBlock, &ExchangeView::ShowSerial},
 }};
 
 constexpr std::array<ExchangeStep, 4> kWriteSteps{{
@@ -39,9 +46,11 @@ ExchangeResult Fail(Link& link, ExchangeView& view, ExchangeOutcome outcome, cha
   return result;
 }
 
-ExchangeResult RunSteps(Link& link, const std::string& portName, GatewaySettings& settings,
-                        ExchangeView& view, std::span<const ExchangeStep> steps,
-                        std::string_view doneMessage) {
+}  // namespace
+
+ExchangeResult RunExchangeSteps(Link& link, const std::string& portName, GatewaySettings& settings,
+                                ExchangeView& view, std::span<const ExchangeStep> steps,
+                                std::string_view doneMessage) {
   if (!link.Open(portName, kLineSpeed)) {
     ExchangeResult result{ExchangeOutcome::OpenFailed, 0, link.LastError(), {}};
     view.ShowMessage(kMsgOpenFailed, MessageIcon::Information);
@@ -72,23 +81,26 @@ ExchangeResult RunSteps(Link& link, const std::string& portName, GatewaySettings
     }
   }
   link.Close();
-  view.ShowMessage(doneMessage, MessageIcon::Information);
+  if (!doneMessage.empty())
+    view.ShowMessage(doneMessage, MessageIcon::Information);
   return {};
 }
 
-}  // namespace
-
-std::span<const ExchangeStep> ReadExchangeSteps() { return kReadSteps; }
-std::span<const ExchangeStep> WriteExchangeSteps() { return kWriteSteps; }
+std::span<const ExchangeStep> ReadExchangeSteps() {
+  return kReadSteps;
+}
+std::span<const ExchangeStep> WriteExchangeSteps() {
+  return kWriteSteps;
+}
 
 ExchangeResult RunReadExchange(Link& link, const std::string& portName, GatewaySettings& settings,
                                ExchangeView& view) {
-  return RunSteps(link, portName, settings, view, kReadSteps, kMsgReadDone);
+  return RunExchangeSteps(link, portName, settings, view, kReadSteps, kMsgReadDone);
 }
 
-ExchangeResult RunWriteExchange(Link& link, const std::string& portName,
-                                GatewaySettings& settings, ExchangeView& view) {
-  return RunSteps(link, portName, settings, view, kWriteSteps, kMsgWriteDone);
+ExchangeResult RunWriteExchange(Link& link, const std::string& portName, GatewaySettings& settings,
+                                ExchangeView& view) {
+  return RunExchangeSteps(link, portName, settings, view, kWriteSteps, kMsgWriteDone);
 }
 
 }  // namespace velkorin

@@ -57,13 +57,21 @@ struct ExchangeResult {
   std::string reply;    // the bytes the failed step received (up to the reply length)
 };
 
+// Opens the link on `portName`, runs `steps` in order, stops at the first failure and closes the
+// link on every way out. On failure the message comes first and the close after; on success the
+// close first and then `doneMessage` (none when it is empty, for a caller that goes on to
+// another exchange).
+ExchangeResult RunExchangeSteps(Link& link, const std::string& portName, GatewaySettings& settings,
+                                ExchangeView& view, std::span<const ExchangeStep> steps,
+                                std::string_view doneMessage);
+
 // The read exchange: ":O", ":P", ":Q". Values decoded before a failure stay in `settings`.
 ExchangeResult RunReadExchange(Link& link, const std::string& portName, GatewaySettings& settings,
                                ExchangeView& view);
 
 // The write exchange: ":O", then ":Y" and ":Z" built from `settings` as given (the caller has
 // already tested and taken the inputs), then ":S". The echoed blocks overwrite `settings`.
-ExchangeResult RunWriteExchange(Link& link, const std::string& portName,
-                                GatewaySettings& settings, ExchangeView& view);
+ExchangeResult RunWriteExchange(Link& link, const std::string& portName, GatewaySettings& settings,
+                                ExchangeView& view);
 
 }  // namespace velkorin

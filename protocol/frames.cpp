@@ -1,6 +1,5 @@
 #include "protocol/frames.h"
 
-
 namespace velkorin {
 namespace {
 
@@ -13,9 +12,12 @@ void AppendHex(std::string& out, std::uint32_t value, int digits) {
 }
 
 int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
   return -1;
 }
 
@@ -36,14 +38,23 @@ std::string BuildFrame(std::string_view text) {
   return frame;
 }
 
-std::string BuildMacQuery() { return BuildFrame(":O"); }
-std::string BuildNetworkQuery() { return BuildFrame(":P"); }
-std::string BuildSerialQuery() { return BuildFrame(":Q"); }
-std::string BuildSaveCommand() { return BuildFrame(":S"); }
+std::string BuildMacQuery() {
+  return BuildFrame(":O");
+}
+std::string BuildNetworkQuery() {
+  return BuildFrame(":P");
+}
+std::string BuildSerialQuery() {
+  return BuildFrame(":Q");
+}
+std::string BuildSaveCommand() {
+  return BuildFrame(":S");
+}
 
 std::string BuildMacBlock(const GatewaySettings& s) {
   std::string text = ":O";
-  for (std::uint8_t byte : s.mac) AppendHex(text, byte, 2);
+  for (std::uint8_t byte : s.mac)
+    AppendHex(text, byte, 2);
   return BuildFrame(text);
 }
 
@@ -68,14 +79,19 @@ std::string BuildSerialBlock(char letter, const GatewaySettings& s) {
   return BuildFrame(text);
 }
 
-std::string BuildNetworkCommand(const GatewaySettings& s) { return BuildNetworkBlock('Y', s); }
-std::string BuildSerialCommand(const GatewaySettings& s) { return BuildSerialBlock('Z', s); }
+std::string BuildNetworkCommand(const GatewaySettings& s) {
+  return BuildNetworkBlock('Y', s);
+}
+std::string BuildSerialCommand(const GatewaySettings& s) {
+  return BuildSerialBlock('Z', s);
+}
 
 std::uint32_t ParseHexField(std::string_view field) {
   std::uint32_t value = 0;
   for (char c : field) {
     const int digit = HexDigitValue(c);
-    if (digit < 0) break;
+    if (digit < 0)
+      break;
     value = (value << 4) | static_cast<std::uint32_t>(digit);
   }
   return value;
@@ -83,18 +99,21 @@ std::uint32_t ParseHexField(std::string_view field) {
 
 ReplyStatus CheckReply(std::string_view reply, std::size_t expectedLength, char letter) {
   const std::size_t n = expectedLength;
-  if (n < kAckLength || reply.size() != n) return ReplyStatus::Malformed;
+  if (n < kAckLength || reply.size() != n)
+    return ReplyStatus::Malformed;
   if (reply[0] != kFrameStart || reply[1] != letter || reply[n - 1] != kFrameEnd) {
     return ReplyStatus::Malformed;
   }
-  if (letter == 'S' && n == kAckLength) return ReplyStatus::Accepted;
+  if (letter == 'S' && n == kAckLength)
+    return ReplyStatus::Accepted;
   const auto sent = static_cast<std::uint8_t>(ParseHexField(reply.substr(n - 3, 2)) & 0xFF);
   return sent == FrameChecksum(reply.substr(0, n - 3)) ? ReplyStatus::Accepted
                                                        : ReplyStatus::BadChecksum;
 }
 
 bool DecodeMacBlock(std::string_view reply, GatewaySettings& s) {
-  if (reply.size() < kMacBlockLength) return false;
+  if (reply.size() < kMacBlockLength)
+    return false;
   for (std::size_t k = 0; k < s.mac.size(); ++k) {
     s.mac[k] = static_cast<std::uint8_t>(ParseHexField(reply.substr(2 + 2 * k, 2)));
   }
@@ -102,7 +121,8 @@ bool DecodeMacBlock(std::string_view reply, GatewaySettings& s) {
 }
 
 bool DecodeNetworkBlock(std::string_view reply, GatewaySettings& s) {
-  if (reply.size() < kNetworkBlockLength) return false;
+  if (reply.size() < kNetworkBlockLength)
+    return false;
   s.ipAddress = ParseHexField(reply.substr(2, 8));
   s.subnetMask = ParseHexField(reply.substr(10, 8));
   s.gatewayAddress = ParseHexField(reply.substr(18, 8));
@@ -112,7 +132,8 @@ bool DecodeNetworkBlock(std::string_view reply, GatewaySettings& s) {
 }
 
 bool DecodeSerialBlock(std::string_view reply, GatewaySettings& s) {
-  if (reply.size() < kSerialBlockLength) return false;
+  if (reply.size() < kSerialBlockLength)
+    return false;
   s.baudRate = ParseHexField(reply.substr(2, 8));
   s.timeoutMs = static_cast<std::uint16_t>(ParseHexField(reply.substr(10, 4)));
   const auto parity = static_cast<std::uint8_t>(ParseHexField(reply.substr(14, 2)));

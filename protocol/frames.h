@@ -27,10 +27,10 @@ std::uint8_t FrameChecksum(std::string_view text);
 // text + checksum as two upper-case hex digits + CR.
 std::string BuildFrame(std::string_view text);
 
-std::string BuildMacQuery();      // ":O4F\r"
-std::string BuildNetworkQuery();  // ":P50\r"
-std::string BuildSerialQuery();   // ":Q51\r"
-std::string BuildSaveCommand();   // ":S53\r"
+std::string BuildMacQuery();                                       // ":O4F\r"
+std::string BuildNetworkQuery();                                   // ":P50\r"
+std::string BuildSerialQuery();                                    // ":Q51\r"
+std::string BuildSaveCommand();                                    // ":S53\r"
 std::string BuildNetworkCommand(const GatewaySettings& settings);  // ":Y..." 41 bytes
 std::string BuildSerialCommand(const GatewaySettings& settings);   // ":Z..." 23 bytes
 

@@ -14,10 +14,10 @@ struct GatewaySettings {
   std::uint32_t gatewayAddress = 0;
   std::uint32_t serverIpAddress = 0;
   std::uint16_t serverPort = 0;
-  std::uint8_t mbtAduId = 0;  // MODBUS TCP unit identifier
+  std::uint8_t mbtAduId = 0;   // MODBUS TCP unit identifier
   std::uint32_t baudRate = 0;  // RS422/485 line speed, bit/s
   std::uint16_t timeoutMs = 0;
-  std::uint8_t parity = 0;  // 0 none, 1 even, 2 odd
+  std::uint8_t parity = 0;   // 0 none, 1 even, 2 odd
   std::uint8_t rs485Id = 0;  // RS485 station number
 
   friend bool operator==(const GatewaySettings&, const GatewaySettings&) = default;

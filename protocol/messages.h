@@ -6,7 +6,8 @@ namespace velkorin {
 
 // The texts the program shows, exactly as the user sees them.
 inline constexpr std::string_view kMsgOpenFailed = "통신 포트를 여는데 실패했읍니다";
-inline constexpr std::string_view kMsgSendFailed = "지정한 통신 포트로 데이터를 송신하는데 실패했읍니다";
+inline constexpr std::string_view kMsgSendFailed =
+    "지정한 통신 포트로 데이터를 송신하는데 실패했읍니다";
 inline constexpr std::string_view kMsgReceiveFailed =
     "지정한 통신 포트로 데이터를 수신하는데 실패했읍니다";
 inline constexpr std::string_view kMsgBadData = "지정한 통신 포트로 수신한 데이터가 잘못되었읍니다";

@@ -39,7 +39,8 @@ class ScriptedLink : public Link {
     log_.push_back("read " + std::to_string(count));
     // The exchange must hand over a cleared buffer each time.
     EXPECT_TRUE(std::all_of(buffer, buffer + count, [](std::uint8_t b) { return b == 0; }));
-    if (reads_ >= replies.size()) return false;
+    if (reads_ >= replies.size())
+      return false;
     const std::string& r = replies[reads_++];
     const std::size_t n = std::min(r.size(), static_cast<std::size_t>(count));
     std::memcpy(buffer, r.data(), n);
@@ -103,8 +104,8 @@ TEST(ReadExchange, SuccessShowsEachBlockThenClosesThenReports) {
   const ExchangeResult r = RunReadExchange(link, "COM1", s, view);
   EXPECT_EQ(r.outcome, ExchangeOutcome::Done);
   EXPECT_EQ(s, dev);
-  EXPECT_EQ(log, (Log{"open COM1 115200", "write :O", "read 17", "show mac", "write :P",
-                      "read 41", "show network", "write :Q", "read 23", "show serial", "close",
+  EXPECT_EQ(log, (Log{"open COM1 115200", "write :O", "read 17", "show mac", "write :P", "read 41",
+                      "show network", "write :Q", "read 23", "show serial", "close",
                       Msg("info", kMsgReadDone)}));
   EXPECT_EQ(link.written, (std::vector<std::string>{":O4F\r", ":P50\r", ":Q51\r"}));
   EXPECT_EQ(link.drainLimits, (std::vector<std::uint32_t>{200, 200, 200}));
@@ -140,8 +141,8 @@ TEST(Exchanges, OpenFailureIsInformationAndHoldsNoPort) {
     RecordingView view(log);
     link.openSucceeds = false;
     GatewaySettings s = Device();
-    const ExchangeResult r = write ? RunWriteExchange(link, "", s, view)
-                                   : RunReadExchange(link, "", s, view);
+    const ExchangeResult r =
+        write ? RunWriteExchange(link, "", s, view) : RunReadExchange(link, "", s, view);
     EXPECT_EQ(r.outcome, ExchangeOutcome::OpenFailed);
     EXPECT_EQ(r.linkError.code, 5);
     EXPECT_EQ(log, (Log{"open  115200", Msg("info", kMsgOpenFailed)}));
@@ -157,25 +158,34 @@ TEST(Exchanges, EveryFailureAtEveryStep) {
   for (bool write : {false, true}) {
     const auto steps = write ? WriteExchangeSteps() : ReadExchangeSteps();
     for (std::size_t at = 0; at < steps.size(); ++at) {
-      for (Fault fault : {Fault::Send, Fault::NoReply, Fault::ShortReply, Fault::Malformed,
-                          Fault::BadChecksum}) {
+      for (Fault fault :
+           {Fault::Send, Fault::NoReply, Fault::ShortReply, Fault::Malformed, Fault::BadChecksum}) {
         const char letter = steps[at].letter;
-        if (fault == Fault::BadChecksum && letter == 'S') continue;  // its sum is not examined
+        if (fault == Fault::BadChecksum && letter == 'S')
+          continue;  // its sum is not examined
         SCOPED_TRACE(std::string(write ? "write" : "read") + " step " + letter + " fault " +
                      std::to_string(static_cast<int>(fault)));
         Log log;
         ScriptedLink link(log);
         RecordingView view(log);
-        const std::vector<std::string> good = {
-            BuildMacBlock(dev), BuildNetworkBlock(write ? 'Y' : 'P', dev),
-            BuildSerialBlock(write ? 'Z' : 'Q', dev), ":S53\r"};
+        const std::vector<std::string> good = {BuildMacBlock(dev),
+                                               BuildNetworkBlock(write ? 'Y' : 'P', dev),
+                                               BuildSerialBlock(write ? 'Z' : 'Q', dev), ":S53\r"};
         link.replies.assign(good.begin(), good.begin() + static_cast<long>(at));
         std::string bad = good[at];
         switch (fault) {
-          case Fault::Send: link.failWriteAt = static_cast<int>(at); break;
-          case Fault::NoReply: break;
-          case Fault::ShortReply: link.replies.push_back(bad.substr(0, bad.size() - 1)); break;
-          case Fault::Malformed: bad.back() = '\n'; link.replies.push_back(bad); break;
+          case Fault::Send:
+            link.failWriteAt = static_cast<int>(at);
+            break;
+          case Fault::NoReply:
+            break;
+          case Fault::ShortReply:
+            link.replies.push_back(bad.substr(0, bad.size() - 1));
+            break;
+          case Fault::Malformed:
+            bad.back() = '\n';
+            link.replies.push_back(bad);
+            break;
           case Fault::BadChecksum:
             bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
             link.replies.push_back(bad);

@@ -68,7 +68,8 @@ std::string With(std::string s, std::size_t pos, char c) {
 }
 
 std::string Lowered(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
@@ -94,8 +95,7 @@ TEST(CheckReply, TableOfReplies) {
       {"good MAC block", mac, kMacBlockLength, 'O', ReplyStatus::Accepted},
       {"good network block", net, kNetworkBlockLength, 'P', ReplyStatus::Accepted},
       {"good serial block", ser, kSerialBlockLength, 'Q', ReplyStatus::Accepted},
-      {"lower-case checksum digits", netLowerSum, kNetworkBlockLength, 'P',
-       ReplyStatus::Accepted},
+      {"lower-case checksum digits", netLowerSum, kNetworkBlockLength, 'P', ReplyStatus::Accepted},
       {"wrong first character", With(net, 0, ';'), kNetworkBlockLength, 'P',
        ReplyStatus::Malformed},
       {"letter of another command", With(ser, 1, 'P'), kSerialBlockLength, 'Q',
@@ -105,8 +105,8 @@ TEST(CheckReply, TableOfReplies) {
       {"no CR at the end", With(mac, 16, '\n'), kMacBlockLength, 'O', ReplyStatus::Malformed},
       {"one payload character changed", With(net, 5, net[5] == '0' ? '1' : '0'),
        kNetworkBlockLength, 'P', ReplyStatus::BadChecksum},
-      {"checksum digits wrong", With(ser, 20, ser[20] == '0' ? '1' : '0'), kSerialBlockLength,
-       'Q', ReplyStatus::BadChecksum},
+      {"checksum digits wrong", With(ser, 20, ser[20] == '0' ? '1' : '0'), kSerialBlockLength, 'Q',
+       ReplyStatus::BadChecksum},
       {"shorter than asked", mac.substr(0, 16), kMacBlockLength, 'O', ReplyStatus::Malformed},
       {"acknowledgement with its checksum", ":S53\r", kAckLength, 'S', ReplyStatus::Accepted},
       {"acknowledgement, other characters", ":Szz\r", kAckLength, 'S', ReplyStatus::Accepted},
