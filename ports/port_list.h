@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,19 @@ struct PortNameList {
   std::int32_t Count() const { return static_cast<std::int32_t>(names.size()); }  // PortCount
 };
 
+// How an enumerator reports that it could not read its source: what() is the message text.
+struct DiscoveryError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // Discovers the ports of this machine (the enumerator chosen by `osFamily` on Windows, sysfs on
 // Linux) and builds the list. Never throws: a discovery failure is kept in `failure` and the
 // fallback names are used.
 PortNameList BuildPortNameList(int osFamily);
+
+// The discovery step alone, with this platform's real sources: empties `list`, then fills it in
+// the order of discovery. Throws DiscoveryError (the Windows enumerators leave the records they
+// found before the failure in `list`).
+void DiscoverPorts(int osFamily, PortInfoList& list);
 
 }  // namespace velkorin
