@@ -48,6 +48,15 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
   LayOut();
 }
 
+IpAddressEdit::~IpAddressEdit() {
+  // The fields outlive this part of the object: QWidget's destructor takes the focus from them
+  // and they report it, but there is no address edit left to hear it.
+  for (QLineEdit* field : fields_) {
+    field->disconnect(this);
+    field->removeEventFilter(this);
+  }
+}
+
 void IpAddressEdit::SetAddress(std::uint32_t address) {
   for (int i = 0; i < 4; ++i) {
     const unsigned octet = (address >> (8 * (3 - i))) & 0xFFu;

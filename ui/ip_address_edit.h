@@ -19,6 +19,7 @@ class IpAddressEdit : public QFrame {
 
  public:
   explicit IpAddressEdit(QWidget* parent = nullptr);
+  ~IpAddressEdit() override;
 
   void SetAddress(std::uint32_t address);
   void ClearAddress();
