@@ -8,6 +8,8 @@
 namespace velkorin {
 
 inline constexpr char kSettingsSection[] = "Tessamor";
+// The port name when none is stored.
+inline constexpr char kDefaultPortName[] = "COM1";
 
 // Fills the record and the chosen port name from the store, with the defaults where nothing is
 // stored, each number cut to its field's width and a parity of 3 or more clamped to 2.
