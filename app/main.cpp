@@ -13,6 +13,7 @@
 #include "serial/serial_link.h"
 #include "settings/profile_store.h"
 #include "ui/config_dialog.h"
+#include "ui/termination_signals.h"
 
 int main(int argc, char* argv[]) {
   // A second copy ends here, silently, before it opens a display or touches the settings.
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
 
   {
     velkorin::ConfigDialog dialog(*store, ports.names, std::make_unique<velkorin::SerialLink>());
+    velkorin::CloseOnTerminationSignals(dialog);
     dialog.exec();
     // The window has saved the settings on its way out; the dialog goes here, before the rest.
   }

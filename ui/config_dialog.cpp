@@ -346,6 +346,16 @@ void ConfigDialog::RunExchange(bool write) {
   settings_ = work;
   QApplication::restoreOverrideCursor();
   busy_ = false;
+  if (closeRequested_)
+    close();
+}
+
+void ConfigDialog::RequestClose() {
+  if (busy_) {
+    closeRequested_ = true;
+    return;
+  }
+  close();
 }
 
 void ConfigDialog::ShowMac(const GatewaySettings& settings) {

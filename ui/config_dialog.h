@@ -44,6 +44,8 @@ class ConfigDialog : public QDialog, public ExchangeView {
   // Copies the controls into the record and the port list's text into the chosen port name.
   void ControlsToSettings();
   void ShowAbout();
+  // Closes the window as its close box does; during an exchange, as soon as it has ended.
+  void RequestClose();
 
   const GatewaySettings& Settings() const { return settings_; }
   const std::string& SelectedPortName() const { return selectedPortName_; }
@@ -93,6 +95,7 @@ class ConfigDialog : public QDialog, public ExchangeView {
   QAction* aboutAction_ = nullptr;
 
   bool busy_ = false;
+  bool closeRequested_ = false;
   bool closed_ = false;  // the settings were saved since the window was last shown
 };
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 
 #include "protocol/frames.h"
@@ -20,6 +21,7 @@
 #include "ui/dialog_templates.h"
 #include "ui/ip_address_edit.h"
 #include "ui/template_builder.h"
+#include "ui/termination_signals.h"
 
 namespace velkorin {
 namespace {
@@ -657,6 +659,16 @@ TEST_F(ConfigDialogTest, EveryWayOutSavesWhatTheWindowShows) {
     dialog.reset();
     EXPECT_EQ(store.commits, 0);  // saved once, not again when the object goes
   }
+}
+
+TEST_F(ConfigDialogTest, TerminationSignalClosesTheWindowTheOrdinaryWay) {
+  auto dialog = Make();
+  CloseOnTerminationSignals(*dialog);
+  dialog->show();
+  Edit(*dialog, kServerPortEdit)->setText("8080");
+  std::raise(SIGTERM);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
+  EXPECT_EQ(store.Int("Server Port"), 8080u);
 }
 
 // ---- the About box ------------------------------------------------------------------------------
