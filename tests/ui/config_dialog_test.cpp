@@ -697,6 +697,23 @@ TEST_F(ConfigDialogTest, AboutItemInTheContextMenuOpensTheAboutBox) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST_F(ConfigDialogTest, F1OpensTheAboutBox) {
+  auto dialog = Make();
+  dialog->show();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  bool opened = false;
+  QTimer::singleShot(0, [&] {
+    auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+    opened = about != nullptr;
+    if (about != nullptr)
+      about->reject();
+  });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+  EXPECT_TRUE(opened);
+  dialog->reject();
+}
+
 TEST_F(ConfigDialogTest, EnterClosesTheAboutBox) {
   AboutDialog about;
   about.show();
