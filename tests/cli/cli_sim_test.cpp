@@ -232,6 +232,26 @@ TEST(CliAgainstSim, APortThatCannotBeOpened) {
   EXPECT_EQ(text, "not a terminal");
 }
 
+TEST(CliPorts, ListsThisMachinesPortsInBothForms) {
+  const Outcome json = RunCli({"ports", "--json"});
+  ASSERT_EQ(json.exit, 0) << json.err;
+  const Json list = Json::parse(json.out, nullptr, false);
+  ASSERT_TRUE(list.is_array()) << json.out;
+  const Outcome text = RunCli({"ports"});
+  ASSERT_EQ(text.exit, 0) << text.err;
+  // One line per port, in the same order, each starting with the port's name.
+  std::istringstream lines(text.out);
+  std::string line;
+  for (const Json& port : list) {
+    ASSERT_TRUE(port.contains("name") && port.contains("devicePath") &&
+                port.contains("friendlyName"))
+        << port;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line.substr(0, line.find('\t')), port["name"].get<std::string>());
+  }
+  EXPECT_FALSE(std::getline(lines, line)) << line;
+}
+
 TEST(CliAgainstSim, VersionAndHelp) {
   const Outcome version = RunCli({"--version"});
   EXPECT_EQ(version.exit, 0);
