@@ -114,6 +114,7 @@ bool IsInputEvent(QEvent::Type type) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:  // text committed by an input method (Hangul, for one)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -351,6 +352,12 @@ void ConfigDialog::RunExchange(bool write) {
 }
 
 void ConfigDialog::RequestClose() {
+  // A termination request must not wait for somebody to answer a box: the box is dismissed as
+  // Escape would, and the window closes, and saves, as soon as nothing runs any more.
+  if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this) {
+    if (auto* box = qobject_cast<QDialog*>(modal))
+      box->reject();
+  }
   if (busy_) {
     closeRequested_ = true;
     return;

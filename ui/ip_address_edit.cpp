@@ -135,6 +135,14 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
         MoveTo(index + 1, true, false);
       }
       return true;
+    case Qt::Key_Backtab:
+      // Shift+Tab leaves the whole control, as Tab does, not just back to its first field.
+      if (index > 0) {
+        fields_[0]->setFocus(Qt::BacktabFocusReason);
+        focusNextPrevChild(false);
+        return true;
+      }
+      break;
     case Qt::Key_Backspace:
       if (field->cursorPosition() == 0 && noSelection && index > 0) {
         MoveTo(index - 1, false, true);

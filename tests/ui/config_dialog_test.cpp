@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,19 +130,21 @@ TEST_F(ConfigDialogTest, ControlsFollowTheTemplate) {
             QStringLiteral("RS485 to MODBUS-RTU TCP/IP Client 설정 프로그램 V1.2"));
 }
 
+int FocusedItem() {
+  for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+    const QVariant id = w->property(kItemIdProperty);
+    if (id.isValid())
+      return id.toInt();
+  }
+  return kNoItemId;
+}
+
 TEST_F(ConfigDialogTest, TabWalksTheTabStopsInTableOrderFromTheWriteButton) {
   auto dialog = Make();
   dialog->show();
   dialog->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-  const auto focusedItem = [] {
-    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
-      const QVariant id = w->property(kItemIdProperty);
-      if (id.isValid())
-        return id.toInt();
-    }
-    return kNoItemId;
-  };
+  const auto focusedItem = FocusedItem;
   std::vector<int> expected;
   for (const DialogItem& item : ConfigDialogTemplate().items) {
     if ((item.styles & kTabStop) != 0)
@@ -154,6 +157,24 @@ TEST_F(ConfigDialogTest, TabWalksTheTabStopsInTableOrderFromTheWriteButton) {
     seen.push_back(focusedItem());
   }
   EXPECT_EQ(seen, expected);
+  dialog->reject();
+}
+
+TEST_F(ConfigDialogTest, TabAndShiftTabLeaveAnAddressControlFromAnyField) {
+  auto dialog = Make();
+  dialog->show();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  auto* subnet = qobject_cast<IpAddressEdit*>(FindItem(*dialog, kSubnetMaskCtrl));
+  for (int field = 0; field < 4; ++field) {
+    SCOPED_TRACE(field);
+    subnet->Field(field)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(FocusedItem(), kIpAddressCtrl);
+    subnet->Field(field)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(FocusedItem(), kGatewayAddressCtrl);
+  }
   dialog->reject();
 }
 
@@ -614,6 +635,10 @@ TEST_F(ConfigDialogTest, WhileAnExchangeWaitsTheWindowPaintsButTakesNoInput) {
     KeyRecorder recorder(FindItem(*dialog, kServerPortEdit));
     QTest::keyClicks(FindItem(*dialog, kServerPortEdit), "9");
     EXPECT_TRUE(recorder.keys.empty());
+    QInputMethodEvent composed;  // what a Hangul input method hands over
+    composed.setCommitString(QStringLiteral("9"));
+    QApplication::sendEvent(FindItem(*dialog, kServerPortEdit), &composed);
+    EXPECT_EQ(Edit(*dialog, kServerPortEdit)->text(), "502");
     QTest::mouseClick(FindItem(*dialog, kReadButton), Qt::LeftButton);
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     dialog->close();
@@ -669,6 +694,28 @@ TEST_F(ConfigDialogTest, TerminationSignalClosesTheWindowTheOrdinaryWay) {
   std::raise(SIGTERM);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
   EXPECT_EQ(store.Int("Server Port"), 8080u);
+}
+
+TEST_F(ConfigDialogTest, TerminationSignalDoesNotWaitForAnOpenMessageBox) {
+  auto dialog = Make();  // the scripted link has no replies: the read fails at ":O"
+  CloseOnTerminationSignals(*dialog);
+  dialog->show();
+  Edit(*dialog, kServerPortEdit)->setText("8080");
+  bool answeredByTest = false;
+  const auto previous = SetMessageBoxHook([&](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [] { std::raise(SIGTERM); });
+    // Only if the signal fails to end the box: answer it, so that the test ends and fails.
+    QTimer::singleShot(5000, &box, [&] {
+      answeredByTest = true;
+      box.accept();
+    });
+  });
+  dialog->OnReadSettings();
+  SetMessageBoxHook(previous);
+  EXPECT_FALSE(answeredByTest);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
+  EXPECT_EQ(store.Int("Server Port"), 8080u);
+  EXPECT_FALSE(link.open);
 }
 
 // ---- the About box ------------------------------------------------------------------------------
