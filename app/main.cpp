@@ -20,6 +20,7 @@ int main(int argc, char* argv[]) {
   velkorin::SingleInstanceGuard guard;
   if (!guard.IsFirstInstance())
     return 0;
+  velkorin::HoldTerminationSignals();
 
   QApplication app(argc, argv);
   const std::string applicationName = velkorin::CurrentApplicationName(argv[0]);

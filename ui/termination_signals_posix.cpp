@@ -1,6 +1,7 @@
 #include "ui/termination_signals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
@@ -15,6 +16,14 @@ namespace {
 // A signal handler may do next to nothing: it writes one byte into a pipe, and the window's
 // thread reads it among its other events.
 int signalPipe[2] = {-1, -1};
+
+sigset_t TerminationSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    sigaddset(&set, signal);
+  return set;
+}
 
 void OnSignal(int) {
   const char byte = 1;
@@ -39,6 +48,13 @@ void CloseOnTerminationSignals(ConfigDialog& window) {
   action.sa_flags = SA_RESTART;
   for (int signal : {SIGTERM, SIGINT, SIGHUP})
     sigaction(signal, &action, nullptr);
+  const sigset_t held = TerminationSignals();
+  pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+}
+
+void HoldTerminationSignals() {
+  const sigset_t held = TerminationSignals();
+  pthread_sigmask(SIG_BLOCK, &held, nullptr);
 }
 
 }  // namespace velkorin
