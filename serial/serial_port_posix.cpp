@@ -4,14 +4,17 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 #include "serial/serial_link.h"
+#include "serial/tty_device_posix.h"
 
 namespace velkorin {
 namespace {
@@ -115,7 +118,7 @@ class PosixSerialPort final : public SerialPort {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
       return Fail(errno, path);
-    if (!S_ISCHR(st.st_mode))
+    if (!S_ISCHR(st.st_mode) || !IsTerminalDevice(major(st.st_rdev), minor(st.st_rdev)))
       return Fail(ENOTTY, path + " is not a serial port");
 
     FdOwner fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -299,6 +302,21 @@ Clock& SystemClock() {
 
 std::unique_ptr<SerialPort> MakePlatformSerialPort() {
   return std::make_unique<PosixSerialPort>();
+}
+
+bool IsTerminalDevice(unsigned major, unsigned minor, const std::string& sysCharRoot) {
+  // Unix 98 pseudo-terminal slaves (/dev/pts/N) have no sysfs entry of their own.
+  constexpr unsigned kFirstPtySlaveMajor = 136, kLastPtySlaveMajor = 143;
+  if (major >= kFirstPtySlaveMajor && major <= kLastPtySlaveMajor)
+    return true;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(sysCharRoot, ec))
+    return true;
+  const fs::path subsystem =
+      fs::path(sysCharRoot) / (std::to_string(major) + ":" + std::to_string(minor)) / "subsystem";
+  const fs::path target = fs::read_symlink(subsystem, ec);
+  return !ec && target.filename() == "tty";
 }
 
 }  // namespace velkorin

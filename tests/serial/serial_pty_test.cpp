@@ -13,12 +13,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "protocol/frames.h"
 #include "serial/serial_link.h"
+#include "serial/tty_device_posix.h"
+#include "tests/support/scratch.h"
 #include "tests/support/sim_process.h"
 
 namespace velkorin {
@@ -188,6 +191,37 @@ TEST(SerialPty, NonTerminalsAreRefusedWithNothingWritten) {
   unlink(fifo.c_str());
   unlink(file.c_str());
   rmdir(dir);
+}
+
+// Devices are judged before they are opened: opening some (a watchdog) does something by itself.
+TEST(SerialPty, OnlyTerminalDevicesAreOpened) {
+  testing::TempDir sys("velkorin-sysfs");
+  const std::string root = sys / "dev-char";
+  std::filesystem::create_directories(root + "/4:64");
+  std::filesystem::create_directories(root + "/10:130");
+  std::filesystem::create_symlink("../../../class/tty", root + "/4:64/subsystem");
+  std::filesystem::create_symlink("../../../class/misc", root + "/10:130/subsystem");
+  struct Case {
+    unsigned major, minor;
+    std::string root;
+    bool terminal;
+  };
+  const Case cases[] = {
+      {4, 64, root, true},     // ttyS0
+      {10, 130, root, false},  // watchdog
+      {188, 0, root, false},   // not in sysfs at all
+      {136, 3, root, true},    // /dev/pts/3, which sysfs doesn't list
+      {143, 1000, root, true},
+      {10, 130, sys / "no-sysfs", true},  // nothing to ask: the terminal test after open decides
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTerminalDevice(c.major, c.minor, c.root), c.terminal) << c.major << ":" << c.minor;
+  }
+  // And on this machine's own sysfs, where it has one.
+  if (std::filesystem::is_directory("/sys/dev/char")) {
+    EXPECT_TRUE(IsTerminalDevice(5, 0));   // /dev/tty
+    EXPECT_FALSE(IsTerminalDevice(1, 3));  // /dev/null
+  }
 }
 
 // A pty pair with the test on the master side: the far end of the line, byte for byte.
