@@ -296,11 +296,13 @@ class Host {
       lineFreeNs_ = std::max(readAt, lineFreeNs_) + byteNs_;
       for (const SimReply& reply : model_.Feed(std::string_view(data + i, 1))) {
         // Stored before the acknowledgement goes out, as a device that acknowledges a save
-        // would: whoever sees ":S" back may read the file at once.
+        // would: whoever sees ":S" back may read the file at once. A save that failed is not
+        // acknowledged, so the writer learns of it.
         if (reply.saved && !options_.state.empty() &&
             !WriteState(options_.state, model_.Settings())) {
           std::fprintf(stderr, "%s: --state %s: could not be written: %s\n", kProgram,
                        options_.state.c_str(), std::strerror(errno));
+          continue;
         }
         Serve(reply, lineFreeNs_);
       }
@@ -345,8 +347,13 @@ bool LoadState(const std::string& path, GatewaySettings& settings, std::string& 
   if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
     return true;  // a new device: the file is made at the first save
   }
+  // Only a regular file is opened: opening a FIFO would wait for a writer forever.
+  if (!S_ISREG(st.st_mode)) {
+    error = "is not a regular file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in || !S_ISREG(st.st_mode)) {
+  if (!in) {
     error = "cannot be read";
     return false;
   }

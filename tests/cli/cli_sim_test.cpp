@@ -148,6 +148,7 @@ TEST(CliAgainstSim, InvalidValuesAreRefusedBeforeAnythingIsOpened) {
 }
 
 TEST(CliAgainstSim, FailuresGiveTheirMessageDetailAndExitCode) {
+  TempDir dir;
   struct Case {
     const char* what;
     std::vector<std::string> simArgs;
@@ -170,6 +171,9 @@ TEST(CliAgainstSim, FailuresGiveTheirMessageDetailAndExitCode) {
        6,
        kMsgBadData,
        ":Y"},
+      // A gateway that could not save does not acknowledge ":S".
+      {"write, the gateway cannot save", {"--state", dir / "missing-folder/state.json"},
+       {"write", "--baud", "9600"}, 5, kMsgReceiveFailed, ":S"},
       // The gateway echoes odd parity for the even parity it was sent.
       {"write, differing echo",
        {"--fault", "Z:parity:02"},

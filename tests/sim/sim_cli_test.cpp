@@ -49,6 +49,7 @@ TEST(SimCommandLine, BadArgumentsExitTwoNamingTheArgument) {
   { std::ofstream(dir / "broken.json") << "{ not json"; }
   { std::ofstream(dir / "wrong.json") << R"({"serverPort": 70000})"; }
   { std::ofstream(dir / "regular") << "x"; }
+  ASSERT_EQ(mkfifo((dir / "fifo.json").c_str(), 0600), 0);  // would block a plain open for ever
   struct Case {
     std::vector<std::string> args;
     std::string named;
@@ -68,6 +69,7 @@ TEST(SimCommandLine, BadArgumentsExitTwoNamingTheArgument) {
       {{"--fault", "Q:silent", "--fault", "Q:split:5"}, "--fault"},
       {{"--state", dir / "broken.json"}, "--state"},
       {{"--state", dir / "wrong.json"}, "serverPort"},
+      {{"--state", dir / "fifo.json"}, "--state"},
       {{"--link", dir / "regular"}, "--link"},
       {{"--link", ""}, "--link"},
   };
