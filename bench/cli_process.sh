@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-200}
+case "$runs" in
+  '' | *[!0-9]* | 0) echo "usage: bash bench/cli_process.sh [RUNS], RUNS a whole number above 0" >&2; exit 2 ;;
+esac
 
 cmake --preset native >/dev/null
 cmake --build --preset native --target velkorin-sim velkorin-cli >/dev/null

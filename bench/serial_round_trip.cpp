@@ -35,6 +35,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 500;
+  if (rounds < 1) {
+    std::fprintf(stderr, "velkorin-bench-serial: ROUNDS must be a whole number above 0\n");
+    return 2;
+  }
   const int warmUp = 20;
   SerialLink link;
   if (!link.Open(argv[1], kLineSpeed)) {
