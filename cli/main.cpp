@@ -61,19 +61,6 @@ int ExitCodeOf(ExchangeOutcome outcome) {
   return kExitReceiveFailed;
 }
 
-std::string_view MessageOf(ExchangeOutcome outcome) {
-  switch (outcome) {
-    case ExchangeOutcome::OpenFailed:
-      return kMsgOpenFailed;
-    case ExchangeOutcome::SendFailed:
-      return kMsgSendFailed;
-    case ExchangeOutcome::BadData:
-      return kMsgBadData;
-    default:
-      return kMsgReceiveFailed;
-  }
-}
-
 // One line that tells a person what went wrong and where.
 std::string Detail(const ExchangeResult& r, const std::string& port) {
   std::string d;
@@ -114,7 +101,7 @@ int ReportFailure(const ExchangeResult& r, const std::string& port, bool json) {
   std::cerr << "detail: " << detail << '\n';
   if (json) {
     nlohmann::ordered_json j = {{"error", ExitCodeOf(r.outcome)},
-                                {"message", std::string(MessageOf(r.outcome))},
+                                {"message", std::string(FailureMessage(r.outcome))},
                                 {"command", nullptr},
                                 {"detail", detail}};
     if (r.command != 0)

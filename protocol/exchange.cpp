@@ -38,10 +38,7 @@ constexpr std::array<ExchangeStep, 4> kWriteSteps{{
 ExchangeResult Fail(Link& link, ExchangeView& view, ExchangeOutcome outcome, char command,
                     std::string reply) {
   ExchangeResult result{outcome, command, link.LastError(), std::move(reply)};
-  const std::string_view text = outcome == ExchangeOutcome::SendFailed ? kMsgSendFailed
-                                : outcome == ExchangeOutcome::BadData  ? kMsgBadData
-                                                                       : kMsgReceiveFailed;
-  view.ShowMessage(text, MessageIcon::Error);
+  view.ShowMessage(FailureMessage(outcome), MessageIcon::Error);
   link.Close();
   return result;
 }
@@ -53,7 +50,7 @@ ExchangeResult RunExchangeSteps(Link& link, const std::string& portName, Gateway
                                 std::string_view doneMessage) {
   if (!link.Open(portName, kLineSpeed)) {
     ExchangeResult result{ExchangeOutcome::OpenFailed, 0, link.LastError(), {}};
-    view.ShowMessage(kMsgOpenFailed, MessageIcon::Information);
+    view.ShowMessage(FailureMessage(result.outcome), MessageIcon::Information);
     return result;
   }
   std::array<std::uint8_t, kLongestFrame> buffer{};
@@ -84,6 +81,22 @@ ExchangeResult RunExchangeSteps(Link& link, const std::string& portName, Gateway
   if (!doneMessage.empty())
     view.ShowMessage(doneMessage, MessageIcon::Information);
   return {};
+}
+
+std::string_view FailureMessage(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::Done:
+      return {};
+    case ExchangeOutcome::OpenFailed:
+      return kMsgOpenFailed;
+    case ExchangeOutcome::SendFailed:
+      return kMsgSendFailed;
+    case ExchangeOutcome::ReceiveFailed:
+      return kMsgReceiveFailed;
+    case ExchangeOutcome::BadData:
+      return kMsgBadData;
+  }
+  return kMsgReceiveFailed;
 }
 
 std::span<const ExchangeStep> ReadExchangeSteps() {

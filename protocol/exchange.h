@@ -50,6 +50,10 @@ enum class ExchangeOutcome {
   BadData,        // the reply's checksum did not match
 };
 
+// The message an exchange shows for a failure; empty for Done, whose message depends on the
+// exchange.
+std::string_view FailureMessage(ExchangeOutcome outcome);
+
 struct ExchangeResult {
   ExchangeOutcome outcome = ExchangeOutcome::Done;
   char command = 0;     // letter of the failed step; 0 for Done and OpenFailed

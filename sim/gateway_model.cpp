@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "protocol/frames.h"
+#include "settings/settings.h"
 
 namespace velkorin {
 namespace {
@@ -94,18 +95,8 @@ std::string SimReply::Bytes() const {
 }
 
 GatewaySettings DefaultSimSettings() {
-  GatewaySettings s;
+  GatewaySettings s = DefaultSettings();
   s.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-  s.ipAddress = 0xC0A80064;
-  s.subnetMask = 0xFFFFFF00;
-  s.gatewayAddress = 0;
-  s.serverIpAddress = 0xC0A800C8;
-  s.serverPort = 502;
-  s.mbtAduId = 255;
-  s.baudRate = 38400;
-  s.timeoutMs = 300;
-  s.parity = 0;
-  s.rs485Id = 1;
   return s;
 }
 

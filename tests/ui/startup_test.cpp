@@ -12,26 +12,30 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "tests/support/scratch.h"
 
 namespace velkorin {
 namespace {
 
+// The program runs offscreen with its instance lock and its settings in folders of the test.
+void UseOwnFolders(QProcess& program, const QTemporaryDir& runtime, const QTemporaryDir& config) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_RUNTIME_DIR", runtime.path());
+  environment.insert("XDG_CONFIG_HOME", config.path());
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  program.setProcessEnvironment(environment);
+}
+
 TEST(StartupTest, ASecondCopyEndsAtOnceSilentlyWithoutTouchingTheSettings) {
   QTemporaryDir runtime, config;
   ASSERT_TRUE(runtime.isValid() && config.isValid());
-  const char* previous = std::getenv("XDG_RUNTIME_DIR");
-  const std::string saved = previous != nullptr ? previous : "";
-  setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
   {
+    testing::ScopedEnvironment lockFolder("XDG_RUNTIME_DIR", runtime.path().toStdString());
     SingleInstanceGuard first;  // this test stands in for the copy that runs already
     ASSERT_TRUE(first.IsFirstInstance());
 
     QProcess second;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtime.path());
-    environment.insert("XDG_CONFIG_HOME", config.path());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    second.setProcessEnvironment(environment);
+    UseOwnFolders(second, runtime, config);
     second.start(QStringLiteral(VELKORIN_GUI_PATH), {"--port", "/dev/null"});
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
@@ -39,11 +43,6 @@ TEST(StartupTest, ASecondCopyEndsAtOnceSilentlyWithoutTouchingTheSettings) {
     EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
     EXPECT_TRUE(second.readAllStandardError().isEmpty());
     EXPECT_TRUE(QDir(config.path()).isEmpty());  // no settings read or written
-  }
-  if (previous != nullptr) {
-    setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-  } else {
-    unsetenv("XDG_RUNTIME_DIR");
   }
 }
 
@@ -61,11 +60,7 @@ TEST(StartupTest, PortsGivenOnTheCommandLineJoinTheList) {
     file.write(("[Tessamor]\nPort=" + second + "\nServer Port=1502\n").toUtf8());
   }
   QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("XDG_RUNTIME_DIR", runtime.path());
-  environment.insert("XDG_CONFIG_HOME", config.path());
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  program.setProcessEnvironment(environment);
+  UseOwnFolders(program, runtime, config);
   // The child starts with SIGTERM held (a signal mask is inherited), so the signal below waits
   // for the program wherever it is in its start-up, even before its own main() runs.
   sigset_t term, previous;
